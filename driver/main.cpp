@@ -1,0 +1,3 @@
+#include "driver/program.h"
+
+int main() { tw::run_program(); }
