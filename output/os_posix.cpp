@@ -18,7 +18,6 @@ Err write_all(Handle h, const char* data, std::size_t n, std::size_t* accepted) 
 Err close_file(Handle) { return Err::None; }
 long read_some(Handle h, char* buf, std::size_t n, Err*) { return ::read(static_cast<int>(h), buf, n); }
 bool get_env(const char*, char*, std::size_t, std::size_t*) { return false; }
-int run_command(const char*, const char*) { return -1; }
 void enable_fp_traps(TrapHandler) {}
 void exit_process(int status) { std::_Exit(status); }
 
