@@ -64,7 +64,10 @@ bool get_env(const char* name, char* buf, std::size_t cap, std::size_t* len);
 
 // Runs the interpreter on the command with the argument "/c", inheriting the
 // standard streams, environment and working directory; waits without limit.
-// interpreter may be null: then the platform's own shell runs the command.
+// interpreter may be null when COMSPEC was not set: then "cmd.exe" runs the
+// command (on POSIX the first cmd.exe on PATH, else /bin/sh -c). A named
+// interpreter is never replaced: one that cannot be started gives -1.
+// On POSIX a name without a slash is looked for on PATH.
 // Returns the exit code (128 + signal number for a child killed by a signal)
 // or -1 when the interpreter could not be started.
 int run_command(const char* interpreter, const char* command);
