@@ -20,6 +20,7 @@ struct ParamSet {
 struct State {
   ParamSet fluid;   // fluid properties and tube geometry
   ParamSet params;  // extent and density of the map
+  std::int32_t count;  // entry count handed to LIRE, set before each call
 
   // Taken from the two sets.
   double rhoG, rhoL, muG, muL, nuL, sigma, D, Ltube;
