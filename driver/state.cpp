@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "map/mathfn.h"
+#include "output/failure.h"
+
 namespace tw {
 
 State st;
@@ -57,6 +60,46 @@ void state_reset() {
   p.values[5] = 20.0;
   p.desc = "f12.5";
   p.desc_len = 5;
+}
+
+void take_fluid() {
+  const double* v = st.fluid.values;
+  TW_AT();
+  st.rhoG = v[0];
+  TW_AT();
+  st.rhoL = v[1];
+  TW_AT();
+  st.muG = v[2];
+  TW_AT();
+  st.muL = v[3];
+  TW_AT();
+  st.nuL = st.muL / st.rhoL;
+  TW_AT();
+  st.sigma = v[4];
+  TW_AT();
+  st.D = v[5] / 1000.0;
+  TW_AT();
+  st.Ltube = v[6];
+}
+
+void take_map() {
+  const double* v = st.params.values;
+  TW_AT();
+  st.UGSmin = v[0];
+  TW_AT();
+  st.UGSmax = v[1];
+  TW_AT();
+  st.ULSmin = v[2];
+  TW_AT();
+  st.ULSmax = v[3];
+  TW_AT();
+  st.nG = v[4];
+  TW_AT();
+  st.rG = pw(10.0, 1.0 / st.nG);
+  TW_AT();
+  st.nL = v[5];
+  TW_AT();
+  st.rL = pw(10.0, 1.0 / st.nL);
 }
 
 }  // namespace tw

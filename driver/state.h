@@ -41,4 +41,8 @@ extern State st;
 // Both sets back at their defaults, every quantity zero.
 void state_reset();
 
+// The working quantities taken from each set once its menu has returned.
+void take_fluid();
+void take_map();
+
 }  // namespace tw

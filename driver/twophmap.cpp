@@ -1,7 +1,6 @@
 #include "driver/program.h"
 #include "driver/state.h"
 #include "map/curves.h"
-#include "map/mathfn.h"
 #include "menu/lire.h"
 #include "menu/reader.h"
 #include "output/failure.h"
@@ -34,21 +33,7 @@ void run_program() {
   LIRE(fl.title, kTextLen, st.count, &fl.labels[0][0], kTextLen, fl.values, fl.desc, fl.desc_len);
 
   TW_AT();
-  st.rhoG = fl.values[0];
-  TW_AT();
-  st.rhoL = fl.values[1];
-  TW_AT();
-  st.muG = fl.values[2];
-  TW_AT();
-  st.muL = fl.values[3];
-  TW_AT();
-  st.nuL = st.muL / st.rhoL;
-  TW_AT();
-  st.sigma = fl.values[4];
-  TW_AT();
-  st.D = fl.values[5] / 1000.0;
-  TW_AT();
-  st.Ltube = fl.values[6];
+  take_fluid();
 
   ParamSet& pm = st.params;
   TW_AT();
@@ -57,21 +42,7 @@ void run_program() {
   LIRE(pm.title, kTextLen, st.count, &pm.labels[0][0], kTextLen, pm.values, pm.desc, pm.desc_len);
 
   TW_AT();
-  st.UGSmin = pm.values[0];
-  TW_AT();
-  st.UGSmax = pm.values[1];
-  TW_AT();
-  st.ULSmin = pm.values[2];
-  TW_AT();
-  st.ULSmax = pm.values[3];
-  TW_AT();
-  st.nG = pm.values[4];
-  TW_AT();
-  st.rG = pw(10.0, 1.0 / st.nG);
-  TW_AT();
-  st.nL = pm.values[5];
-  TW_AT();
-  st.rL = pw(10.0, 1.0 / st.nL);
+  take_map();
 
   TW_AT();
   put_ranges();
