@@ -28,7 +28,10 @@ enum class RoutineErr { Domain, Sing, Overflow };
 // A class M failure of our own with its number and message (M6301).
 [[noreturn]] void fail_math(int number, const char* message);
 
-// Forget all frames (a new run in the same process).
+// Forget all frames and the in-failure flag (a new run in the same process).
 void failure_reset();
+
+// True once a report has begun: the end of that run reports nothing more.
+bool in_failure();
 
 }  // namespace tw

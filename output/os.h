@@ -24,6 +24,7 @@ enum class Err : int {
   NameTooLong,
   Io,
   Other,
+  BadName,  // a file name the system cannot take (an embedded NUL)
 };
 
 using Handle = std::intptr_t;
@@ -44,6 +45,7 @@ struct OpenResult {
   bool regular = false;    // a plain file: cutting it makes sense
   bool can_write = false;  // opened read-write or write-only
   Err err = Err::None;     // set when h is kNoHandle
+  Err write_err = Err::None;  // why writing was refused, when !can_write
 };
 // Opens an existing file read-write, else read-only, else write-only, or
 // creates it; a directory is refused. The handle never takes the place of a

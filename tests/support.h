@@ -2,6 +2,7 @@
 // real program with chosen input, environment and working directory.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,24 @@ RunResult run(const RunOptions& opt);
 // Splits file bytes at CR LF; a last piece without CR LF is kept as is and
 // marked by a trailing "<no CRLF>" entry.
 std::vector<std::string> records(const std::string& bytes);
+
+// Runs body in a forked child of the test process, with standard error (and
+// standard output, unless said otherwise) captured to files. The body is
+// expected to end the process itself; if it returns, the child exits 99.
+struct ChildOptions {
+  enum class Out { File, Pty, BrokenPipe };
+  std::string dir;          // working directory of the child (optional)
+  Out out = Out::File;      // Pty: stdin and stdout on one raw terminal;
+                            // BrokenPipe: stdout a pipe whose reader is gone
+  std::string input;        // standard input bytes (a file, or typed on the pty)
+  bool close_stdin = false;
+  bool close_stdout = false;
+  bool as_nobody = false;   // drop to an unprivileged user (when root)
+  long file_size_limit = -1;  // RLIMIT_FSIZE in bytes
+  int timeout_seconds = 60;
+};
+inline constexpr int kChildCannotDrop = 125;  // as_nobody impossible here
+RunResult run_child(const std::function<void()>& body, const ChildOptions& opt = {});
 
 // Records joined, each followed by CR LF.
 std::string crlf(const std::vector<std::string>& recs);
