@@ -57,13 +57,18 @@ struct Format {
 // gives a Format with ok false, and writing with it ends the run.
 Format format_compile(const char* text, std::size_t len);
 
-// Where records go.
+// A record handed to a caller's function (tests and benchmarks).
+using RecordSink = void (*)(void* ctx, const char* rec, std::size_t len, bool left_open);
+
+// Where records go. Text keeps only the first record of a write.
 struct Dest {
-  enum Kind : std::uint8_t { Unit, Console, Text };
+  enum Kind : std::uint8_t { Unit, Console, Text, Callback };
   Kind kind;
   int unit;      // Unit
   char* text;    // Text: the variable, filled out with blanks
   int text_len;  // Text
+  RecordSink sink = nullptr;  // Callback
+  void* ctx = nullptr;        // Callback
 };
 
 void format_write(const Dest& dest, const Format& f, const Item* items, int n);
