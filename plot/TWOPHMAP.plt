@@ -5,27 +5,34 @@
 # sets it on a desktop; the Windows gnuplot shows one by default).
 
 set encoding utf8
-load "TWOPHMAP.plp"
-if (!exists("larg")) larg = 1
 if (!exists("window")) window = (strstrt(GPVAL_TERMINALS, " windows ") > 0)
 
 data = "TWOPHMAP.out"
 iE = 0; iG = 1; iF = 2; iH = 3; iJ = 4
 
 # Where the curves meet, read back from the data, so that the region labels
-# follow the map whatever the fluid, the tube and the ranges.
-stats data index iE using 1:2 nooutput
-UGSE = STATS_max_x; ULSE = STATS_max_y
+# follow the map whatever the fluid, the tube and the ranges. Read before the
+# ranges are set: stats leaves out the points outside them.
+# One column at a time: two would fit a line and warn on short blocks.
+stats data index iE using 1 nooutput
+UGSE = STATS_max
+stats data index iE using 2 nooutput
+ULSE = STATS_max
 stats data index iF using ($1 + $2) nooutput
 UMT = STATS_mean
-stats data index iG using 1:2 nooutput
-UGSFG = STATS_min_x
-stats data index iH using ($1 + $2):2 nooutput
-UMH = STATS_mean_x; ULSHE = STATS_max_y
+stats data index iG using 1 nooutput
+UGSFG = STATS_min
+stats data index iH using ($1 + $2) nooutput
+UMH = STATS_mean
+stats data index iH using 2 nooutput
+ULSHE = STATS_max
 stats data index iJ using 1 nooutput
 UGSJ = STATS_min
 # The bubble rise velocity back from the end of E (fraction 0.25).
 U0 = (4.0 * UGSE - UMT) / 0.75**1.5
+
+load "TWOPHMAP.plp"
+if (!exists("larg")) larg = 1
 
 set logscale xy
 set format x "10^{%L}"
@@ -51,16 +58,25 @@ iny(y) = clamp(y, ylo * 1.3, yhi / 1.3)
 xE(y) = (U0 * 0.75**1.5 + y) / 3.0
 
 yS = gm(ylo, ULSHE > ylo ? ULSHE : ylo * 10)
-xS = larg == 3 ? gm(xE(yS), UMH - yS) : gm(xlo, UMH - yS)
+# Slug flow lies between E (or the left edge) and H; a short tube may leave
+# it no room, and then churn reaches from the left.
+xSL = larg == 3 ? xE(yS) : xlo
+xSR = UMH - yS
+slug = xSR > 1.5 * xSL
+xS = gm(xSL, xSR)
+xC = gm(slug ? xSR : xlo, UGSJ)
 yB = gm(ylo, ULSE > ylo ? ULSE : ylo * 10)
 
-set title "Carte d'écoulement de Taitel et Dukler\n{/*0.8 écoulement ascendant gaz-liquide en tube vertical}"
+tube = larg == 3 ? "tube large : écoulement à bulles possible" : "tube étroit : pas d'écoulement à bulles"
+set title "Carte d'écoulement de Taitel et Dukler\n{/*0.8 écoulement ascendant gaz-liquide en tube vertical, " . tube . "}"
 set xlabel "Vitesse superficielle du gaz U_{GS} (m/s)"
 set ylabel "Vitesse superficielle du liquide U_{LS} (m/s)"
 
 set label 1 "Bulles dispersées" at inx(gm(xlo, UGSFG)), iny(gm(UMT, yhi)) center front
-set label 2 "Bouchons" at inx(xS), iny(yS) center front
-set label 3 "Agité\n(churn)" at inx(gm(UMH, UGSJ)), iny(yS) center front
+if (slug) {
+  set label 2 "Bouchons" at inx(xS), iny(yS) center front
+}
+set label 3 "Agité\n(churn)" at inx(xC), iny(yS) center front
 set label 4 "Annulaire" at inx(gm(UGSJ, xhi)), iny(gm(ylo, yhi)) center front
 if (larg == 3) {
   set label 5 "Bulles" at inx(gm(xlo, xE(yB))), iny(yB) center front
