@@ -89,18 +89,35 @@ int run_command(const char* interpreter, const char* command) {
     argv[1] = "-c";
   }
 
-  pid_t pid = 0;
-  if (!spawn(program, search, const_cast<char* const*>(argv), &pid)) return -1;
-
-  int status = 0;
-  for (;;) {
-    pid_t r = ::waitpid(pid, &status, 0);
-    if (r == pid) break;
-    if (r < 0 && errno != EINTR) return -1;
+  // With SIGCHLD ignored (inherited from whoever started us) the system
+  // reaps the child itself and its exit code is lost: wait with the default
+  // in place, and put the inherited setting back afterwards.
+  struct sigaction old_chld;
+  bool chld_restore = false;
+  if (::sigaction(SIGCHLD, nullptr, &old_chld) == 0 && old_chld.sa_handler == SIG_IGN &&
+      !(old_chld.sa_flags & SA_SIGINFO)) {
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    chld_restore = ::sigaction(SIGCHLD, &dfl, nullptr) == 0;
   }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+
+  int result = -1;
+  pid_t pid = 0;
+  if (spawn(program, search, const_cast<char* const*>(argv), &pid)) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = ::waitpid(pid, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r == pid) {
+      if (WIFEXITED(status)) result = WEXITSTATUS(status);
+      else if (WIFSIGNALED(status)) result = 128 + WTERMSIG(status);
+    }
+  }
+  if (chld_restore) ::sigaction(SIGCHLD, &old_chld, nullptr);
+  return result;
 }
 
 }  // namespace tw::os

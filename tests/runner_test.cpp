@@ -1,5 +1,6 @@
 // The command runner in-process, with stub interpreters that record how they
 // were called.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -73,6 +74,12 @@ TEST_F(RunnerTest, ReturnsTheExitCode) {
     dir.write("code", std::to_string(code));
     EXPECT_EQ(run("x"), code);
   }
+  // Started with SIGCHLD ignored, the code must not be lost to automatic
+  // reaping; the setting is ours again afterwards.
+  signal(SIGCHLD, SIG_IGN);
+  dir.write("code", "5");
+  EXPECT_EQ(run("x"), 5);
+  EXPECT_EQ(signal(SIGCHLD, SIG_DFL), SIG_IGN);
 }
 
 TEST_F(RunnerTest, KilledInterpreterGives128PlusSignal) {
