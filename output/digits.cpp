@@ -20,26 +20,50 @@ struct Pow10Table {
 };
 constexpr Pow10Table kPow10;  // 10^38 is the largest below 2^128
 
-constexpr std::uint32_t kPow10Small[10] = {1,      10,      100,      1000,      10000,
-                                           100000, 1000000, 10000000, 100000000, 1000000000};
+// Powers of five that fit a limb: 10^s = 5^s * 2^s, and the factor 2^s
+// is a shift, so the big numbers stay a third shorter.
+struct Pow5Table {
+  std::uint64_t p[28];
+  constexpr Pow5Table() : p{} {
+    p[0] = 1;
+    for (int i = 1; i < 28; ++i) p[i] = p[i - 1] * 5;
+  }
+};
+constexpr Pow5Table kPow5;  // 5^27 is the largest below 2^64
 
-// A fixed-size unsigned integer, 32-bit limbs, little end first. 40 limbs
-// hold m * 10^341 (the smallest subnormal) and 2^1024 with room to spare.
-struct Big {
-  static constexpr int kLimbs = 40;
+// m * 5^s with 64-bit limbs, little end first: 5^341 * 2^53 needs 13.
+struct BigMul {
+  static constexpr int kLimbs = 16;
+  std::uint64_t l[kLimbs];
+  int n;
+
+  void mul(std::uint64_t f) {
+    std::uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+      u128 t = u128(l[i]) * f + carry;
+      l[i] = std::uint64_t(t);
+      carry = std::uint64_t(t >> 64);
+    }
+    if (carry != 0) l[n++] = carry;
+  }
+  std::uint64_t limb(int i) const { return i < n ? l[i] : 0; }
+  // The 64 bits of the value starting at bit sh.
+  std::uint64_t bits_from(int sh) const {
+    int li = sh / 64;
+    int bi = sh % 64;
+    u128 w = u128(limb(li)) | (u128(limb(li + 1)) << 64);
+    return std::uint64_t(w >> bi);
+  }
+};
+
+// A big number divided down by powers of five, 32-bit limbs so that each
+// step is one hardware division: 2^1024 needs 33.
+struct BigDiv {
+  static constexpr int kLimbs = 36;
   std::uint32_t l[kLimbs];
   int n;
 
-  void mul_small(std::uint32_t f) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-      std::uint64_t t = std::uint64_t(l[i]) * f + carry;
-      l[i] = std::uint32_t(t);
-      carry = t >> 32;
-    }
-    if (carry != 0) l[n++] = std::uint32_t(carry);
-  }
-  void div_small(std::uint32_t q) {
+  void div(std::uint32_t q) {
     std::uint64_t rem = 0;
     for (int i = n - 1; i >= 0; --i) {
       std::uint64_t t = (rem << 32) | l[i];
@@ -48,28 +72,7 @@ struct Big {
     }
     while (n > 0 && l[n - 1] == 0) --n;
   }
-  std::uint32_t limb(int i) const { return (i >= 0 && i < n) ? l[i] : 0; }
-  // 64 bits of the value starting at bit sh.
-  std::uint64_t bits_from(int sh) const {
-    int li = sh / 32;
-    int bi = sh % 32;
-    u128 w = u128(limb(li)) | (u128(limb(li + 1)) << 32) | (u128(limb(li + 2)) << 64);
-    return std::uint64_t(w >> bi);
-  }
 };
-
-Big big_from(std::uint64_t m) {
-  Big b;
-  b.l[0] = std::uint32_t(m);
-  b.l[1] = std::uint32_t(m >> 32);
-  b.n = b.l[1] != 0 ? 2 : 1;
-  return b;
-}
-
-void big_mul_pow10(Big& b, int s) {
-  for (; s >= 9; s -= 9) b.mul_small(kPow10Small[9]);
-  if (s > 0) b.mul_small(kPow10Small[s]);
-}
 
 // floor(m * 10^s / 2^sh) for s >= 0, sh > 0; the result is below 2^64.
 std::uint64_t scale_down_binary(std::uint64_t m, int s, int sh) {
@@ -90,26 +93,60 @@ std::uint64_t scale_down_binary(std::uint64_t m, int s, int sh) {
     u128 t = (u128(w1) << 64) | w0;
     return std::uint64_t(t >> sh);  // w2 lies above the 64 bits we keep
   }
-  Big b = big_from(m);
-  big_mul_pow10(b, s);
-  return b.bits_from(sh);
+  // Here v < 10^-21, so sh exceeds s by far: m * 5^s, then shift by sh - s.
+  BigMul b;
+  b.l[0] = m;
+  b.n = 1;
+  int t = s;
+  for (; t >= 27; t -= 27) b.mul(kPow5.p[27]);
+  if (t > 0) b.mul(kPow5.p[t]);
+  return b.bits_from(sh - s);
 }
 
-// floor(m * 2^e / 10^t) for e >= 0, t > 0; the result is below 2^64.
+// floor(m * 2^e / 10^t) for e >= t > 0 (v >= 10^18); the result is below 2^64.
+// Nested floors are exact: shift by t first, then divide by 5^t.
 std::uint64_t scale_down_decimal(std::uint64_t m, int e, int t) {
-  Big b = big_from(m);
-  // Shift left by e: whole limbs, then the rest.
-  int whole = e / 32;
-  int part = e % 32;
-  if (whole > 0) {
-    for (int i = b.n - 1; i >= 0; --i) b.l[i + whole] = b.l[i];
-    for (int i = 0; i < whole; ++i) b.l[i] = 0;
-    b.n += whole;
+  BigDiv b;
+  int sh = e - t;
+  int whole = sh / 32;
+  int part = sh % 32;
+  for (int i = 0; i < whole; ++i) b.l[i] = 0;
+  u128 w = u128(m) << part;  // m < 2^53, part < 32: below 2^85
+  b.l[whole] = std::uint32_t(w);
+  b.l[whole + 1] = std::uint32_t(w >> 32);
+  b.l[whole + 2] = std::uint32_t(w >> 64);
+  b.n = whole + 3;
+  while (b.n > 0 && b.l[b.n - 1] == 0) --b.n;
+  constexpr std::uint32_t k5_13 = 1220703125u;  // 5^13, the largest below 2^32
+  for (; t >= 13; t -= 13) b.div(k5_13);
+  if (t > 0) b.div(std::uint32_t(kPow5.p[t]));
+  std::uint64_t lo = b.n > 0 ? b.l[0] : 0;
+  std::uint64_t hi = b.n > 1 ? b.l[1] : 0;
+  return lo | (hi << 32);
+}
+
+struct PairTable {
+  char c[200];
+  constexpr PairTable() : c{} {
+    for (int i = 0; i < 100; ++i) {
+      c[2 * i] = char('0' + i / 10);
+      c[2 * i + 1] = char('0' + i % 10);
+    }
   }
-  if (part > 0) b.mul_small(std::uint32_t(1) << part);
-  for (; t >= 9; t -= 9) b.div_small(kPow10Small[9]);
-  if (t > 0) b.div_small(kPow10Small[t]);
-  return std::uint64_t(b.limb(0)) | (std::uint64_t(b.limb(1)) << 32);
+};
+constexpr PairTable kPairs;
+
+void put2(char* p, std::uint32_t v) {
+  p[0] = kPairs.c[2 * v];
+  p[1] = kPairs.c[2 * v + 1];
+}
+void put8(char* p, std::uint32_t v) {
+  std::uint32_t a = v / 10000;
+  std::uint32_t b = v % 10000;
+  put2(p, a / 100);
+  put2(p + 2, a % 100);
+  put2(p + 4, b / 100);
+  put2(p + 6, b % 100);
 }
 
 }  // namespace
@@ -169,10 +206,12 @@ DecDigits decimal_digits(double v) {
     q = kE17 / 10;
     ++r.x;
   }
-  for (int i = 16; i >= 0; --i) {
-    r.d[i] = char('0' + q % 10);
-    q /= 10;
-  }
+  // 17 digits: 9 from the high part, 8 from the low, two at a time.
+  std::uint32_t hi = std::uint32_t(q / 100000000u);
+  std::uint32_t lo = std::uint32_t(q % 100000000u);
+  r.d[0] = char('0' + hi / 100000000u);
+  put8(r.d + 1, hi % 100000000u);
+  put8(r.d + 9, lo);
   int n = 17;
   while (n > 1 && r.d[n - 1] == '0') --n;
   r.n = n;
