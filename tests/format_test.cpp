@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "output/digits.h"
+#include "output/fileio.h"
 #include "output/format.h"
+#include "output/os.h"
+#include "tests/support.h"
 
 namespace {
 
@@ -247,6 +250,24 @@ TEST(FormatDigits, RandomDoublesAgreeWithExactExpansion) {
   EXPECT_GT(checked, 250000);
 }
 
+// The program prints with the floating-point traps on: formatting must not
+// do a floating-point operation, whatever the value.
+void format_with_traps_on() {
+  tw::os::enable_fp_traps([](tw::os::Trap) { std::_Exit(3); });
+  const double values[] = {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::min(),
+                           1e-310, 1.0000015, -0.0, 0.0, 1e22, 1e23, 123456.789};
+  const char* descs[] = {"1pe12.3", "1p2e14.6", "f12.5", "f0.2", "e12.3", "-1pe12.3", "3pf40.10"};
+  std::size_t chars = 0;
+  for (double v : values)
+    for (const char* d : descs) chars += field(d, it_real(v)).size();
+  std::_Exit(chars > 0 ? 0 : 4);
+}
+
+TEST(FormatDigits, NoTrapWhileFormatting) {
+  EXPECT_EXIT(format_with_traps_on(), testing::ExitedWithCode(0), "");
+}
+
 // ---- the walk over the program's format texts --------------------------------
 
 TEST(FormatWalk, MenuTitleAndEmptyRecords) {
@@ -445,6 +466,31 @@ TEST(FormatDeath, RecordsLongerThanTheLimitEndTheRun) {
   EXPECT_EXIT(write_and_die("(100f30.2)", many), testing::ExitedWithCode(1), "");
   // Right at the limit is still a record.
   EXPECT_EQ(texts("(t2048,'a')")[0].size(), 2048u);
+}
+
+}  // namespace
+
+namespace {
+
+void bad_write_to(tw::Dest d) {
+  Item it = it_real(1);
+  format_write(d, TW_FORMAT("(i3)"), &it, 1);
+}
+
+void bad_write_to_unit(const std::string& path) {
+  tw::fileio_reset();
+  tw::unit_open(6, path.data(), int(path.size()));
+  bad_write_to(tw::Dest{tw::Dest::Unit, 6, nullptr, 0});
+}
+
+TEST(FormatDeath, FailuresNameTheDestination) {
+  char var[4];
+  EXPECT_EXIT(bad_write_to(tw::Dest{tw::Dest::Text, 0, var, 4}), testing::ExitedWithCode(1),
+              "WRITE\\(internal\\)");
+  EXPECT_EXIT(bad_write_to(tw::Dest{tw::Dest::Console, 0, nullptr, 0}), testing::ExitedWithCode(1),
+              "WRITE\\(CON\\)");
+  twt::TempDir dir;
+  EXPECT_EXIT(bad_write_to_unit(dir.file("CURVES.out")), testing::ExitedWithCode(1), "CURVES\\.out\\)");
 }
 
 }  // namespace
