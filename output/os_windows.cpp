@@ -213,8 +213,9 @@ Err write_all(Handle h, const char* data, std::size_t n, std::size_t* accepted) 
   std::size_t done = 0;
   Err err = Err::None;
   while (done < n) {
+    // Older consoles refuse a single write of more than about 64 KB.
     std::size_t left = n - done;
-    DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+    DWORD chunk = left > 32768u ? 32768u : static_cast<DWORD>(left);
     DWORD w = 0;
     if (!::WriteFile(win_of(h), data + done, chunk, &w, nullptr)) {
       err = from_win32(::GetLastError());
