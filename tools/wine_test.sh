@@ -122,6 +122,8 @@ msg="Gnuplot script launch was not successful :"
 launch exit1 "$msg  1"$'\r\n' /bin/false "$helper_w 1"
 grep -qxF "$helper_w 1 /c wgnuplot.exe TWOPHMAP.plt"$'\r' "$work/launch/exit1/win/interp.log" ||
   fail "launch exit1: interpreter command line «$(cat "$work/launch/exit1/win/interp.log" 2>/dev/null)»"
+grep -qxF "files closed"$'\r' "$work/launch/exit1/win/interp.log" ||
+  fail "launch exit1: the output files were not closed before the launch"
 cmp -s "$work/launch/exit1/posix/stdout" "$work/launch/exit1/win/stdout" || fail "launch exit1: standard output differs"
 launch exit1000 "$msg***"$'\r\n' /bin/false "$helper_w 1000"
 launch exit0 "" /bin/true "$helper_w 0"

@@ -4,7 +4,9 @@
 //
 //   helper.exe CODE /c ...        exits with CODE, after appending its whole
 //                                 command line to interp.log in the working
-//                                 directory
+//                                 directory, then a line telling whether both
+//                                 output files could be opened unshared
+//                                 ("files closed"): nobody holds them open
 //   helper.exe --env NAME=VALUE "NAME=VALUE WITH BLANKS" -NAME ... -- LINE
 //                                 sets (or, with -NAME, removes) variables,
 //                                 runs LINE with the same standard handles,
@@ -13,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -49,6 +52,14 @@ int main() {
   p = next_token(p, tok, sizeof tok);
   if (std::strcmp(tok, "--env") != 0) {
     log_line(line);
+    bool closed = true;
+    for (const char* name : {"TWOPHMAP.out", "TWOPHMAP.plp"}) {
+      HANDLE f = CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+      if (f == INVALID_HANDLE_VALUE) closed = false;
+      else CloseHandle(f);
+    }
+    log_line(closed ? "files closed" : "files still open or missing");
     return std::atoi(tok);
   }
   for (;;) {
