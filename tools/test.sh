@@ -24,3 +24,13 @@ echo "== build and test with sanitizers (build-san/)"
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON -DTW_BENCH=OFF >/dev/null
 cmake --build build-san -j"$jobs"
 ctest --test-dir build-san --output-on-failure -j"$jobs"
+
+echo "== short fuzz runs"
+if command -v clang++ >/dev/null 2>&1 && [ -x tools/fuzz.sh ]; then
+  tools/fuzz.sh "${FUZZ_SECONDS:-30}"
+else
+  missing clang++ "fuzz runs"
+fi
+
+echo "== Windows build under Wine"
+tools/wine_test.sh
