@@ -248,7 +248,9 @@ TEST(Program, MathFailuresEndTheRunWithTheirReport) {
     Recs plp = twt::records(run.plp);
     ASSERT_EQ(plp.size(), c.plp_records) << run.plp;
     EXPECT_EQ(plp[0], kDefaultPlp[0]);
-    if (c.plp_records == 3) EXPECT_EQ(plp[2], " larg=1");
+    if (c.plp_records == 3) {
+      EXPECT_EQ(plp[2], " larg=1");
+    }
     auto bs = blocks_of(run.out);
     EXPECT_EQ(titles(bs), c.blocks);
   }
