@@ -152,6 +152,12 @@ TEST(Program, ParameterChanges) {
        [](auto&, auto& plp, auto&) { EXPECT_EQ(plp[2], " larg=1"); }},
       {"38.7 mm gives larg=3", "6,38.7\n", "",
        [](auto&, auto& plp, auto&) { EXPECT_EQ(plp[2], " larg=3"); }},
+      // Between the limits of 3.78 as a float and as a double: only the
+      // float constant makes this one larg=3.
+      {"38.6860694 mm is above the float limit", "6,38.6860694\n", "",
+       [](auto&, auto& plp, auto&) { EXPECT_EQ(plp[2], " larg=3"); }},
+      {"38.686069 mm is below it", "6,38.686069\n", "",
+       [](auto&, auto& plp, auto&) { EXPECT_EQ(plp[2], " larg=1"); }},
       {"40 mm gives larg=3", "6,40\n", "",
        [](auto&, auto& plp, auto&) { EXPECT_EQ(plp[2], " larg=3"); }},
       {"UGSmax changes only the xrange record", "", "2,150\n",
