@@ -1,7 +1,9 @@
 #include "map/mathfn.h"
 
+#include <bit>
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
 
 #include "map/powfix.h"
 #include "output/failure.h"
@@ -19,16 +21,30 @@ struct Held {
   ~Held() { std::fesetenv(&saved); }
 };
 
-// Underflow is no failure: the result is used as it came.
+// Underflow is no failure: the result is used as it came. A NaN counts as a
+// domain error even without the flag: some C libraries return NaN for a
+// negative base or root and raise nothing.
 void check(const char* routine, int flags, double r) {
-  if (flags & FE_INVALID) fail_routine(routine, RoutineErr::Domain);
+  if ((flags & FE_INVALID) || std::isnan(r)) fail_routine(routine, RoutineErr::Domain);
   if (flags & FE_DIVBYZERO) fail_routine(routine, RoutineErr::Sing);
   if ((flags & FE_OVERFLOW) && std::isinf(r)) fail_routine(routine, RoutineErr::Overflow);
 }
 
+// The sampling loops ask for the same power at every pass; a repeat needs
+// neither the hold of the traps nor the power itself.
+// Compared bit for bit, so that -0.0 is not taken for 0.0.
+struct LastPower {
+  std::uint64_t x, y;
+  double r;
+  bool valid;
+};
+LastPower last_power{0, 0, 0.0, false};
+
 }  // namespace
 
 double pw(double x, double y) {
+  const std::uint64_t bx = std::bit_cast<std::uint64_t>(x), by = std::bit_cast<std::uint64_t>(y);
+  if (last_power.valid && bx == last_power.x && by == last_power.y) return last_power.r;
   double r;
   int flags;
   {
@@ -42,6 +58,7 @@ double pw(double x, double y) {
     r = pow_rounded(vx, vy, vr);
   }
   check("**", flags, r);
+  last_power = LastPower{bx, by, r, true};
   return r;
 }
 
