@@ -37,7 +37,7 @@ void show_table(const Format& row, std::int32_t count, const char* labels, int l
   Item items[3 * kRowsPerWrite];
   if (count <= 0) {
     // An empty list still makes one (empty) record.
-    write_console(row, items, 0);
+    write_console(row, nullptr, 0);
     return;
   }
   // Several writes of whole rows give the same records as one write.
