@@ -16,15 +16,7 @@ using twt::RunResult;
 
 // A fresh run in a child; the body's run ends normally unless it ends itself.
 RunResult child(const std::function<void()>& body, ChildOptions opt = {}) {
-  return twt::run_child(
-      [&] {
-        tw::os::init();
-        tw::failure_reset();
-        tw::fileio_reset();
-        body();
-        tw::end_run(0);
-      },
-      opt);
+  return twt::run_layers(body, opt);
 }
 
 void rec(const std::string& s, bool left_open = false) { tw::console_record(s.data(), s.size(), left_open); }

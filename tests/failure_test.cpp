@@ -15,15 +15,7 @@ namespace {
 using twt::RunResult;
 
 RunResult child(const std::function<void()>& body, twt::ChildOptions opt = {}) {
-  return twt::run_child(
-      [&] {
-        tw::os::init();
-        tw::failure_reset();
-        tw::fileio_reset();
-        body();
-        tw::end_run(0);
-      },
-      opt);
+  return twt::run_layers(body, opt);
 }
 
 // The main program at line 42 of its file, as the driver sets it up.

@@ -19,15 +19,7 @@ using twt::RunResult;
 
 RunResult child(const twt::TempDir& dir, const std::function<void()>& body, ChildOptions opt = {}) {
   opt.dir = dir.path;
-  return twt::run_child(
-      [&] {
-        tw::os::init();
-        tw::failure_reset();
-        tw::fileio_reset();
-        body();
-        tw::end_run(0);
-      },
-      opt);
+  return twt::run_layers(body, opt);
 }
 
 void open(int unit, const std::string& name) { tw::unit_open(unit, name.data(), static_cast<int>(name.size())); }

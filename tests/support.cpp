@@ -1,5 +1,9 @@
 #include "tests/support.h"
 
+#include "output/failure.h"
+#include "output/fileio.h"
+#include "output/os.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -215,6 +219,18 @@ RunResult run_child(const std::function<void()>& body, const ChildOptions& opt) 
   if (opt.out == ChildOptions::Out::File) r.out = read_file(out_path);
   r.err = read_file(err_path);
   return r;
+}
+
+RunResult run_layers(const std::function<void()>& body, const ChildOptions& opt) {
+  return run_child(
+      [&] {
+        tw::os::init();
+        tw::failure_reset();
+        tw::fileio_reset();
+        body();
+        tw::end_run(0);
+      },
+      opt);
 }
 
 std::vector<std::string> records(const std::string& bytes) {

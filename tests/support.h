@@ -67,6 +67,9 @@ struct ChildOptions {
 };
 inline constexpr int kChildCannotDrop = 125;  // as_nobody impossible here
 RunResult run_child(const std::function<void()>& body, const ChildOptions& opt = {});
+// The same, as a fresh run of the program's layers: they are reset first and
+// the run ends normally unless the body ends it.
+RunResult run_layers(const std::function<void()>& body, const ChildOptions& opt = {});
 
 // Records joined, each followed by CR LF.
 std::string crlf(const std::vector<std::string>& recs);
