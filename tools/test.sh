@@ -26,10 +26,12 @@ cmake --build build-san -j"$jobs"
 ctest --test-dir build-san --output-on-failure -j"$jobs"
 
 echo "== short fuzz runs"
-if command -v clang++ >/dev/null 2>&1 && [ -x tools/fuzz.sh ]; then
-  tools/fuzz.sh "${FUZZ_SECONDS:-30}"
-else
+if ! command -v clang++ >/dev/null 2>&1; then
   missing clang++ "fuzz runs"
+elif ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  missing libclang-rt-14-dev "fuzz runs"
+else
+  tools/fuzz.sh "${FUZZ_SECONDS:-30}"
 fi
 
 echo "== Windows build under Wine"
